@@ -162,6 +162,9 @@ std::string CallText(const Call &call);
 std::vector<std::string> CallNames();
 // Records flagged unexpected, as text; empty when there are none.
 std::string UnexpectedCalls();
+// Handles the program opened and has not closed (keys, files, INF handles,
+// device information sets), one line each; empty when there are none.
+std::string LeakedHandles();
 
 // ---- Faults ----------------------------------------------------------------
 

@@ -53,6 +53,12 @@ void ResetWindows();
 void ResetInf();
 void ResetDevices();
 
+// Handles still open, one line each, for leak checks.
+std::string RegistryHandlesText();
+std::string FileHandlesText();
+std::string InfHandlesText();
+std::string DeviceHandlesText();
+
 std::string AttributesText();
 void LoadAttributesText(const std::string &text);
 std::string WindowsText();
