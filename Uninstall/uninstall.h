@@ -58,12 +58,15 @@ static const char IMAGE_CLASS_NAME[] = "image";
 
 // Read-only text-mode reader over one INF file. Carriage return and line
 // feed pairs are delivered as one line feed, the first Ctrl-Z ends the file.
+// The buffer holds the file's bytes as read, cut off at the first Ctrl-Z,
+// with a zero byte behind them so that whole blocks can be searched as text.
 struct InfTextReader {
     HANDLE file;
+    DWORD size;   // bytes of buffer a refill may use: INF_READ_BUFFER_SIZE
     DWORD next;   // index of the next undelivered byte in buffer
     DWORD filled; // bytes held in buffer
     BOOL ended;   // end of file, Ctrl-Z or a failed read: nothing more comes
-    char buffer[INF_READ_BUFFER_SIZE];
+    char buffer[INF_READ_BUFFER_SIZE + 1];
 };
 
 struct PackageInf {
@@ -89,6 +92,13 @@ BOOL OpenInfTextReader(InfTextReader *reader, const char *path);
 BOOL ReadInfLine(InfTextReader *reader, char line[LINE_BUFFER_SIZE]);
 void CloseInfTextReader(InfTextReader *reader);
 void FindPackageInf(PackageInf *inf);
+
+// The reader with a buffer of only size bytes (at least 2), so that tests
+// and the fuzz target can put refills anywhere in a file.
+BOOL OpenInfTextReaderWithBufferSize(InfTextReader *reader, const char *path, DWORD size);
+// Reads on until a read's text contains CATALOG_LINE: TRUE with that read in
+// line and the reader just after it, FALSE when the file ends first.
+BOOL ReadToCatalogLine(InfTextReader *reader, char line[LINE_BUFFER_SIZE]);
 
 void CollectHardwareIds(void);
 BOOL RemoveDevices(void);
