@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim.h"
-#include "uninstall.h"
+#include "test_support.h"
 
 namespace {
 
@@ -59,11 +58,13 @@ bool CalledSetupApi()
     return false;
 }
 
-class HardwareIdsTest : public ::testing::Test {
+class HardwareIdsTest : public SimTest {
 protected:
-    void SetUp() override { Fresh(); }
-
-    void TearDown() override { EXPECT_EQ("", sim::UnexpectedCalls()); }
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        Fresh();
+    }
 
     // A fresh machine and an empty table, as at program start.
     void Fresh()

@@ -4,12 +4,13 @@
 // rules against Wine's setupapi on a corpus of whole files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "sim.h"
 #include "sim_internal.h"
+#include "test_support.h"
 
 namespace {
 
@@ -17,12 +18,8 @@ const char INF_PATH[] = "C:\\Windows\\inf\\oem3.inf";
 const char HEADER[] = "[Version]\nSignature=\"$Windows NT$\"\n";
 const DWORD SENTINEL = 0xDEADBEEF;
 
-class SimInfTest : public ::testing::Test {
+class SimInfTest : public SimTest {
 protected:
-    void SetUp() override { sim::Reset(); }
-
-    void TearDown() override { EXPECT_EQ("", sim::UnexpectedCalls()); }
-
     HINF Open(const std::string &text)
     {
         sim::AddFile(INF_PATH, text);
@@ -37,7 +34,9 @@ std::string ReadSection(const char *path, const char *section, DWORD field)
 {
     HINF inf = SetupOpenInfFileA(path, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE) {
-        return "<open " + sim::Hex(GetLastError()) + ">";
+        char text[32];
+        snprintf(text, sizeof text, "<open 0x%lx>", (unsigned long)GetLastError());
+        return text;
     }
     std::string out;
     INFCONTEXT context;

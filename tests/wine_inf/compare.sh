@@ -8,7 +8,7 @@
 # Exit status 0 when every file passes. Last line: "N passed, M failed".
 #
 # Environment: BUILD_DIR, the native CMake build to build the twin in
-# (default: build-wine-inf in the source tree); INF_PROBE_SIM, an already
+# (default: build/wine-inf in the source tree); INF_PROBE_SIM, an already
 # built twin to use instead; KEEP_WORK=1 keeps the scratch folder.
 set -u
 
@@ -43,7 +43,7 @@ fail_setup() {
 if [ -n "${INF_PROBE_SIM:-}" ]; then
     twin=$INF_PROBE_SIM
 else
-    build=${BUILD_DIR:-$root/build-wine-inf}
+    build=${BUILD_DIR:-$root/build/wine-inf}
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug >"$work/cmake.log" 2>&1 &&
         cmake --build "$build" --target inf_probe_sim -j2 >>"$work/cmake.log" 2>&1 ||
         { cat "$work/cmake.log" >&2; fail_setup "the native twin did not build"; }
