@@ -155,6 +155,23 @@ std::string HandleText(HDEVINFO handle)
     return Hex(reinterpret_cast<uintptr_t>(handle));
 }
 
+// "0", or the flag names joined by " | ".
+std::string FlagsText(DWORD flags)
+{
+    std::string text;
+    if ((flags & DIGCF_PRESENT) != 0) {
+        text = "DIGCF_PRESENT";
+    }
+    if ((flags & DIGCF_ALLCLASSES) != 0) {
+        text += std::string(text.empty() ? "" : " | ") + "DIGCF_ALLCLASSES";
+    }
+    DWORD rest = flags & ~static_cast<DWORD>(DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    if (rest != 0 || text.empty()) {
+        text += std::string(text.empty() ? "" : " | ") + (rest != 0 ? Hex(rest) : "0");
+    }
+    return text;
+}
+
 std::string BoolText(BOOL result)
 {
     return result ? "TRUE" : "FALSE";
@@ -381,7 +398,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *ClassGuid, PCSTR Enumerator, HW
     (void)hwndParent;
     DWORD fault = Enter(NAME);
     std::string args = (ClassGuid != nullptr ? GuidText(*ClassGuid) : std::string("NULL")) + ", " +
-                       Quote(Enumerator) + ", " + Hex(Flags);
+                       Quote(Enumerator) + ", " + FlagsText(Flags);
     bool allClasses = (Flags & DIGCF_ALLCLASSES) != 0;
     if ((Flags & ~static_cast<DWORD>(DIGCF_PRESENT | DIGCF_ALLCLASSES)) != 0 || Enumerator != nullptr ||
         (ClassGuid == nullptr && !allClasses)) {
