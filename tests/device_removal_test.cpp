@@ -253,7 +253,6 @@ TEST_F(DeviceRemoval, WithoutTheImageClassNoDeviceIsExamined)
     for (const Case &c : cases) {
         sim::Reset();
         SetTable({});
-        sim::SetWindowsDirectory("C:\\Windows");
         sim::AddFile(PACKAGE_INF_PATH, PACKAGE_INF);
         sim::AddDevice("image", Dev(WEBCAM, {WEBCAM_ID}, false));
         sim::AddDevice("other", Dev("USB\\VID_0C45&PID_62C0\\9", {WEBCAM_ID}, true));
@@ -345,7 +344,6 @@ TEST_F(DeviceRemoval, AFailingCallStopsNothingElse)
 // that INF.
 TEST_F(DeviceRemoval, CollectsThenRemovesThenDeletesTheFiles)
 {
-    sim::SetWindowsDirectory("C:\\Windows");
     sim::AddFile(PACKAGE_INF_PATH, PACKAGE_INF);
     sim::AddFile("C:\\Windows\\inf\\oem3.PNF", "precompiled");
     sim::AddDevice("image", Dev(WEBCAM, {"USB\\VID_0C45&PID_62C0&REV_0100&MI_00", "USB\\VID_0C45&PID_62C0"}, false));
