@@ -37,6 +37,13 @@
 //
 // Pause. Sleep only advances the virtual clock; tests never really wait.
 //
+// Devices. Installed setup classes by name ("image" on a fresh machine
+//   [Wine]) and the devices of each class, present or not, with their
+//   hardware IDs. A device information set is a snapshot of a class's
+//   devices (flags 0: present or not [Wine]); DIF_REMOVE takes a device off
+//   the machine [Wine] unless its installer vetoes it. The details, and the
+//   devices.txt format, are at the top of sim_devices.cpp.
+//
 // Journal and faults. Every entry point appends one record: its name, its
 // arguments as text, its result and the last error. A call the simulation
 // does not model, or one on a handle it does not know, is recorded as
