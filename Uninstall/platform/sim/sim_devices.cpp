@@ -37,8 +37,8 @@
 //   case the call fails with that error. The member stays in the set, as on
 //   Windows, with its DevInst set to 0; later calls on a device that is gone
 //   fail with ERROR_NO_SUCH_DEVINST.
-// SetupDiDestroyDeviceInfoList releases the set; an injected failure leaves
-//   it open.
+// SetupDiDestroyDeviceInfoList releases the set, also when a failure is
+//   injected (its result is then FALSE).
 // A set handle the simulation did not hand out (INVALID_HANDLE_VALUE too), a
 // record that no enumeration of that set filled, and any property, install
 // function, flag or enumerator not listed above are recorded as unexpected.
@@ -559,10 +559,12 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
         RecordUnexpected(NAME, args, "unknown set handle");
         return FALSE;
     }
+    // A release made to fail still releases the set: what is checked for
+    // leaks is whether the caller released what it obtained.
+    State().sets.erase(reinterpret_cast<uintptr_t>(DeviceInfoSet));
     if (fault != 0) {
         return Fail(NAME, args, fault);
     }
-    State().sets.erase(reinterpret_cast<uintptr_t>(DeviceInfoSet));
     Record(NAME, args, BoolText(TRUE));
     return TRUE;
 }
