@@ -8,6 +8,7 @@
 # Usage: scripts/fuzz.sh [SECONDS]
 set -uo pipefail
 seconds=${1:-60}
+case $seconds in '' | *[!0-9]*) seconds=60 ;; esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build/fuzz"
 mkdir -p "$out/corpus"
