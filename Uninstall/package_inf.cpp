@@ -51,7 +51,7 @@ BOOL OpenInfTextReaderWithBufferSize(InfTextReader *reader, const char *path, DW
     if (reader->file == INVALID_HANDLE_VALUE) {
         return FALSE;
     }
-    // Two bytes at least: a carriage return and the delivered that decides it.
+    // Two bytes at least: a carriage return and the byte that decides it.
     if (size < 2) {
         size = 2;
     }
@@ -114,28 +114,37 @@ void CloseInfTextReader(InfTextReader *reader)
 }
 
 // The first place at or after from where the held bytes spell CATALOG_LINE
-// in full, or filled when there is none. The text holds no zero delivered, so
-// each zero-free piece of the buffer is searched as a string.
+// in full, or filled when there is none.
 static DWORD FindCatalogText(const InfTextReader *reader, DWORD from)
 {
-    const char *piece = reader->buffer + from;
+    const char *text = reader->buffer + from;
     const char *end = reader->buffer + reader->filled;
-    while (piece < end) {
-        const char *hit = strstr(piece, CATALOG_LINE);
-        if (hit != NULL) {
-            return (DWORD)(hit - reader->buffer);
+    // Text without zero bytes, the usual case, is searched as one string.
+    const char *hit = strstr(text, CATALOG_LINE);
+    if (hit != NULL) {
+        return (DWORD)(hit - reader->buffer);
+    }
+    // Past a zero byte (UTF-16 text has one in every other byte), each
+    // place that begins like the catalog text is compared in full.
+    const char *at = text + strlen(text);
+    while (end - at > CATALOG_LENGTH) {
+        at = (const char *)memchr(at + 1, CATALOG_LINE[0], (size_t)(end - at - 1));
+        if (at == NULL || end - at < CATALOG_LENGTH) {
+            break;
         }
-        piece += strlen(piece) + 1;
+        if (memcmp(at, CATALOG_LINE, CATALOG_LENGTH) == 0) {
+            return (DWORD)(at - reader->buffer);
+        }
     }
     return reader->filled;
 }
 
-// Where the read that holds the delivered at `at` begins, for a reader whose next
-// delivered begins a read. Up to `at` nothing ends a read early: a line feed
+// Where the read that holds the byte at `at` begins, for a reader whose next
+// byte begins a read. Up to `at` nothing ends a read early: a line feed
 // begins a new read behind it, and from there a read is cut every 255
-// bytes, each held delivered being delivered as itself. The one delivered that is not,
+// bytes, each held byte being delivered as itself. The one byte that is not,
 // a carriage return before a line feed, is ruled out by the caller: the
-// delivered at `at` is never a line feed that follows a carriage return.
+// byte at `at` is never a line feed that follows a carriage return.
 static DWORD ReadStartOf(const InfTextReader *reader, DWORD at)
 {
     DWORD lineStart = at;
@@ -149,9 +158,9 @@ BOOL ReadToCatalogLine(InfTextReader *reader, char line[LINE_BUFFER_SIZE])
 {
     // Whole blocks are searched for the catalog text first: a read can only
     // contain it where the held bytes spell it, since the text holds no
-    // carriage return, line feed, Ctrl-Z or zero delivered. Each such place is
+    // carriage return, line feed, Ctrl-Z or zero byte. Each such place is
     // then confirmed by an exact read from the start of the read that holds
-    // it, as the cut at 255 bytes or a zero delivered in front of the text may
+    // it, as the cut at 255 bytes or a zero byte in front of the text may
     // still hide it from that read.
     for (;;) {
         DWORD hit = FindCatalogText(reader, reader->next);

@@ -126,10 +126,24 @@ TEST_F(InfTextReaderTest, RefillsChangeNothing)
     for (int i = 0; i < 200; ++i) {
         lines.push_back(Repeat('t', (size_t)i * 3) + "\r");
         content += lines.back() + "\r\n";
+        if (i == 150) {
+            lines.push_back("; " + CATALOG);
+            content += lines.back() + "\r\n";
+        }
     }
     const std::vector<std::string> reads = ReadsOfLines(lines);
+    const std::vector<std::string> afterCatalog =
+        ReadsOfLines(std::vector<std::string>(lines.end() - 49, lines.end()));
     for (DWORD size : {2u, 3u, 254u, 255u, 256u, 4097u, (DWORD)INF_READ_BUFFER_SIZE}) {
-        ExpectFileReads("buffer of " + std::to_string(size) + " bytes", content, reads, size);
+        std::string row = "buffer of " + std::to_string(size) + " bytes";
+        ExpectFileReads(row, content, reads, size);
+
+        ASSERT_TRUE(OpenInfTextReaderWithBufferSize(reader.get(), CandidatePath(1).c_str(), size)) << row;
+        char line[LINE_BUFFER_SIZE];
+        ASSERT_TRUE(ReadToCatalogLine(reader.get(), line)) << row;
+        EXPECT_EQ("; " + CATALOG + "\n", line) << row;
+        ExpectReads(reader.get(), afterCatalog, row + ", after the catalog line");
+        CloseInfTextReader(reader.get());
     }
 }
 
@@ -256,6 +270,8 @@ TEST_F(SimTest, FindPackageInfFindsTheFirstCandidateWithTheCatalogText)
         {"starts at character 256: second read", {{"OEM6.inf", CatalogAtColumn(256) + "next\r\n"}}, 6, "next\n"},
         {"in the first piece of a long line",
          {{"OEM6.inf", CATALOG + Repeat('r', 300) + "\r\nnext\r\n"}}, 6, Repeat('r', 29 + 300 - 255) + "\n"},
+        {"in the third piece of a long line",
+         {{"OEM6.inf", Repeat('k', 520) + CATALOG + Repeat('r', 300) + "\r\n"}}, 6, Repeat('r', 849 - 765) + "\n"},
         {"LF line ends", {{"OEM8.inf", "[Version]\n" + CATALOG + "\nnext\n"}}, 8, "next\n"},
         {"CR-only line ends", {{"OEM8.inf", "[Version]\r" + CATALOG + "\rnext\r"}}, 8, NOTHING},
         {"CR-only line ends, straddling a 255-byte piece",
@@ -266,6 +282,9 @@ TEST_F(SimTest, FindPackageInfFindsTheFirstCandidateWithTheCatalogText)
         {"Ctrl-Z right after it", {{"OEM4.inf", "[Version]\r\n" + CATALOG + "\x1a\r\nnext\r\n"}}, 4, NOTHING},
         {"zero byte in front on its line", {{"OEM4.inf", std::string("x\0", 2) + CATALOG + "\r\n"}}, -1, ""},
         {"zero byte on the line before", {{"OEM4.inf", std::string("x\0\r\n", 4) + CATALOG + "\r\n"}}, 4, NOTHING},
+        {"zero byte lines before", {{"OEM4.inf", std::string("x\0\r\n", 4) + Repeat('s', 400) + "\r\n" + CATALOG +
+                                                     "\r\n" + Repeat('u', 400) + "\r\n"}},
+         4, Repeat('u', 255)},
         {"last line without a line feed", {{"OEM7.inf", "[Version]\r\n" + CATALOG}}, 7, NOTHING},
     };
     for (const auto &c : cases) {
@@ -293,31 +312,36 @@ TEST_F(SimTest, FindPackageInfReadsAcrossBlocks)
         const char *row;
         size_t catalogAt;  // offset of the catalog text in the file
         size_t lineLength; // of the filler lines in front of it
+        bool beginsLine;   // the catalog text begins its line
         bool found;
     } cases[] = {
-        {"straddling the block end", INF_READ_BUFFER_SIZE - 10, 40, true},
-        {"ending at the block end", INF_READ_BUFFER_SIZE - CATALOG.size(), 40, true},
-        {"one byte into the next block", INF_READ_BUFFER_SIZE - CATALOG.size() + 1, 40, true},
-        {"beginning the next block", INF_READ_BUFFER_SIZE, 40, true},
-        {"at the block end, inside a long line", INF_READ_BUFFER_SIZE - 10, 3000, true},
-        {"straddling block end and 255-byte cut", INF_READ_BUFFER_SIZE - 10, 0, false},
-        {"far into the file", 5 * INF_READ_BUFFER_SIZE + 77, 60, true},
+        {"straddling the block end", INF_READ_BUFFER_SIZE - 10, 40, false, true},
+        {"ending at the block end", INF_READ_BUFFER_SIZE - CATALOG.size(), 40, false, true},
+        {"one byte into the next block", INF_READ_BUFFER_SIZE - CATALOG.size() + 1, 40, false, true},
+        {"beginning its line, one byte into the next block", INF_READ_BUFFER_SIZE - CATALOG.size() + 1, 40, true,
+         true},
+        {"beginning its line, 4 bytes into the next block", INF_READ_BUFFER_SIZE - CATALOG.size() + 4, 40, true,
+         true},
+        {"beginning the next block", INF_READ_BUFFER_SIZE, 40, true, true},
+        {"at the block end, inside a long line", INF_READ_BUFFER_SIZE - 10, 3000, false, true},
+        {"straddling block end and 255-byte cut", INF_READ_BUFFER_SIZE - 10, 0, false, false},
+        {"far into the file", 5 * INF_READ_BUFFER_SIZE + 77, 60, false, true},
     };
     for (const auto &c : cases) {
         sim::Reset();
         std::string content;
         std::string line;
         if (c.lineLength > 0) {
-            while (content.size() + c.lineLength + 2 <= c.catalogAt) {
+            while (content.size() + c.lineLength + 4 <= c.catalogAt) {
                 content += Repeat('f', c.lineLength) + "\r\n";
             }
-            content += Repeat('g', c.catalogAt - content.size());
+            content += Repeat('g', c.catalogAt - content.size() - (c.beginsLine ? 2 : 0));
+            content += c.beginsLine ? "\r\n" : "";
         } else {
             // One line of CR-only ends whose 255-byte pieces cut the text.
             content = Repeat('h', c.catalogAt);
         }
         content += CATALOG + "tail\r\nnext\r\n";
-        std::vector<std::string> expectedLines;
         sim::AddFile(CandidatePath(0), Repeat('p', 300000));
         sim::AddFile(CandidatePath(1), content);
         ScanResult result = Scan();
