@@ -51,16 +51,6 @@ const char PACKAGE_INF[] =
 
 const GUID CAMERA_CLASS = {0xCA3E7AB9, 0xB4C3, 0x4AE6, {0x82, 0x51, 0x57, 0x9E, 0xF9, 0x33, 0x89, 0x0F}};
 
-std::string Driver(const std::string &name)
-{
-    return std::string(paths::DRIVERS_DIR) + "\\" + name;
-}
-
-std::string Wow64(const std::string &name)
-{
-    return std::string(paths::WOW64_DIR) + "\\" + name;
-}
-
 void InstallPackage()
 {
     sim::SetValue(paths::PRODUCT_ENTRY, "DisplayName", "Ondrevix");

@@ -48,15 +48,6 @@ const char PACKAGE_INF[] = "[Version]\r\n"
                            "Cam=\"Ondrevix USB camera\"\r\n";
 const char PACKAGE_INF_PATH[] = "C:\\Windows\\inf\\oem3.inf";
 
-sim::Device Dev(const std::string &instanceId, std::vector<std::string> hardwareIds, bool present = true)
-{
-    sim::Device device;
-    device.instanceId = instanceId;
-    device.hardwareIds = std::move(hardwareIds);
-    device.present = present;
-    return device;
-}
-
 void SetTable(const std::vector<std::string> &entries)
 {
     std::memset(&g_hardwareIdTable, 0, sizeof(g_hardwareIdTable));

@@ -18,16 +18,6 @@ std::string PackageInfText(const std::string &afterCatalog)
            afterCatalog;
 }
 
-std::string Driver(const std::string &name)
-{
-    return std::string(paths::DRIVERS_DIR) + "\\" + name;
-}
-
-std::string Wow64(const std::string &name)
-{
-    return std::string(paths::WOW64_DIR) + "\\" + name;
-}
-
 class DriverFiles : public SimTest {
   protected:
     void InstallPackage(const std::string &afterCatalog, const char *infPath = INF_PATH,

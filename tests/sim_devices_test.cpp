@@ -10,21 +10,13 @@
 
 #include "sim.h"
 #include "sim_internal.h"
+#include "test_support.h"
 
 namespace {
 
 const GUID IMAGE_GUID = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
 const GUID CAMERA_GUID = {0xCA3E7AB9, 0xB4C3, 0x4AE6, {0x82, 0x51, 0x57, 0x9E, 0xF9, 0x33, 0x89, 0x0F}};
 const GUID NULL_GUID = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
-
-sim::Device Dev(const std::string &instanceId, std::vector<std::string> hardwareIds, bool present = true)
-{
-    sim::Device device;
-    device.instanceId = instanceId;
-    device.hardwareIds = std::move(hardwareIds);
-    device.present = present;
-    return device;
-}
 
 bool SameGuid(const GUID &a, const GUID &b)
 {

@@ -35,3 +35,22 @@ int CallCount(const std::string &name, const std::string &argsPart)
     }
     return count;
 }
+
+std::string Driver(const std::string &name)
+{
+    return std::string(paths::DRIVERS_DIR) + "\\" + name;
+}
+
+std::string Wow64(const std::string &name)
+{
+    return std::string(paths::WOW64_DIR) + "\\" + name;
+}
+
+sim::Device Dev(const std::string &instanceId, std::vector<std::string> hardwareIds, bool present)
+{
+    sim::Device device;
+    device.instanceId = instanceId;
+    device.hardwareIds = std::move(hardwareIds);
+    device.present = present;
+    return device;
+}

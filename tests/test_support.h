@@ -36,6 +36,13 @@ class SimTest : public ::testing::Test {
     void TearDown() override;
 };
 
+// A driver file's path in <System>\drivers and in <Windows>\SysWOW64.
+std::string Driver(const std::string &name);
+std::string Wow64(const std::string &name);
+
+// A device of the simulated device installer.
+sim::Device Dev(const std::string &instanceId, std::vector<std::string> hardwareIds, bool present = true);
+
 // Index in the journal of the first call named name whose arguments contain
 // argsPart, searching from `from`; -1 when there is none.
 int CallIndex(const std::string &name, const std::string &argsPart = "", int from = 0);

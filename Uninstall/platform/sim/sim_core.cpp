@@ -168,6 +168,24 @@ DWORD LastError()
     return core().lastError;
 }
 
+BOOL ReturnBool(const char *name, const std::string &args, DWORD error)
+{
+    if (error != 0) {
+        SetError(error);
+        Record(name, args, "0");
+        return FALSE;
+    }
+    Record(name, args, "1");
+    return TRUE;
+}
+
+LONG ReturnStatus(const char *name, const std::string &args, LONG status)
+{
+    SetError(static_cast<DWORD>(status));
+    Record(name, args, Dec(status));
+    return status;
+}
+
 // ---- Formatting ------------------------------------------------------------
 
 std::string Quote(const char *text)

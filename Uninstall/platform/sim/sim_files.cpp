@@ -476,9 +476,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
         error = sim::ResolvePath(lpFileName, &hostPath);
     }
     if (error != 0) {
-        sim::SetError(error);
-        sim::Record(name, args, "0");
-        return FALSE;
+        return sim::ReturnBool(name, args, error);
     }
     // Bits that cannot be set (DIRECTORY and the like) are dropped; NORMAL
     // counts only alone; no bit left reads back as NORMAL.
@@ -487,8 +485,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
         stored &= ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
     }
     sim::StateOf(hostPath).attributes = stored != 0 ? stored : FILE_ATTRIBUTE_NORMAL;
-    sim::Record(name, args, "1");
-    return TRUE;
+    return sim::ReturnBool(name, args, 0);
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
@@ -517,13 +514,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
             sim::fs().states.erase(state);
         }
     }
-    if (error != 0) {
-        sim::SetError(error);
-        sim::Record(name, args, "0");
-        return FALSE;
-    }
-    sim::Record(name, args, "1");
-    return TRUE;
+    return sim::ReturnBool(name, args, error);
 }
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
@@ -624,11 +615,5 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
     // leaks is whether the caller closed what it opened.
     close(found->second.fd);
     sim::fs().handles.erase(found);
-    if (error != 0) {
-        sim::SetError(error);
-        sim::Record(name, args, "0");
-        return FALSE;
-    }
-    sim::Record(name, args, "1");
-    return TRUE;
+    return sim::ReturnBool(name, args, error);
 }

@@ -26,6 +26,12 @@ void RecordUnexpected(const char *name, const std::string &args, const std::stri
 void SetError(DWORD error);
 DWORD LastError();
 
+// The usual ends of an entry point: a BOOL call fails with error (nonzero)
+// or succeeds; a registry call returns its status, which is also the last
+// error. Each records the call.
+BOOL ReturnBool(const char *name, const std::string &args, DWORD error);
+LONG ReturnStatus(const char *name, const std::string &args, LONG status);
+
 // Argument formatting for the journal.
 std::string Quote(const char *text); // "text", or NULL
 std::string Hex(uint64_t value);

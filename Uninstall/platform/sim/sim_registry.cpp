@@ -427,9 +427,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
             sim::MarkDeleted(*key);
         }
     }
-    sim::SetError(static_cast<DWORD>(result));
-    sim::Record(name, args, Dec(result));
-    return result;
+    return sim::ReturnStatus(name, args, result);
 }
 
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
@@ -460,9 +458,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
             }
         }
     }
-    sim::SetError(static_cast<DWORD>(result));
-    sim::Record(name, args, Dec(result));
-    return result;
+    return sim::ReturnStatus(name, args, result);
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey)
@@ -478,7 +474,5 @@ LONG WINAPI RegCloseKey(HKEY hKey)
     // A close made to fail still releases the handle: what is checked for
     // leaks is whether the caller closed what it opened.
     sim::reg().handles.erase(found);
-    sim::SetError(static_cast<DWORD>(result));
-    sim::Record(name, args, Dec(result));
-    return result;
+    return sim::ReturnStatus(name, args, result);
 }
