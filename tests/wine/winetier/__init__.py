@@ -1,0 +1,1 @@
+"""End-to-end tier: the shipped Uninstall.exe on Wine machines."""
