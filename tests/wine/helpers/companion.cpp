@@ -102,7 +102,9 @@ int main(int argc, char **argv)
     dialog.header.cy = 40;
     HWND window = CreateDialogIndirectParamA(GetModuleHandleA(NULL), &dialog.header, NULL, DialogProc, 0);
     if (window == NULL) {
-        Record("no window");
+        char line[64];
+        snprintf(line, sizeof line, "no window (error %lu)", GetLastError());
+        Record(line);
         return 2;
     }
     MSG message;

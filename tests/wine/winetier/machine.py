@@ -186,6 +186,8 @@ class Machine:
                 os.unlink(target)
                 shutil.copy2(source, target)
         self.registry_commands = []
+        self.registry_items = []  # what the fixture put in the registry: (key, value name or None)
+        self.files = []           # what the fixture put on disk, as Windows paths
         self.attribute_commands = []
         self.devices = []
         self.companion_mode = None
@@ -202,6 +204,7 @@ class Machine:
         """A registry key (with its parents). view 32 puts it in the registry
         view of 32-bit programs."""
         self.registry_commands.append(["reg", "add", path, "/f"] + self._view(view))
+        self.registry_items.append((self._stored_path(path, view), None))
 
     def value(self, key, name, data="", kind="REG_SZ", view=64):
         """A registry value; name None is the key's default value."""
@@ -209,10 +212,19 @@ class Machine:
         args += ["/ve"] if name is None else ["/v", name]
         args += ["/t", kind, "/d", str(data), "/f"] + self._view(view)
         self.registry_commands.append(args)
+        self.registry_items.append((self._stored_path(key, view), "@" if name is None else name))
 
     @staticmethod
     def _view(view):
         return ["/reg:32"] if view == 32 else ["/reg:64"]
+
+    @staticmethod
+    def _stored_path(path, view):
+        """Where a key given in a view is stored: the 32-bit view of
+        HKLM\\SOFTWARE lives under HKLM\\SOFTWARE\\Wow6432Node."""
+        if view == 32 and path.upper().startswith("HKLM\\SOFTWARE\\"):
+            return "HKLM\\SOFTWARE\\Wow6432Node\\" + path[len("HKLM\\SOFTWARE\\"):]
+        return path
 
     def file(self, windows_path, content=b"", readonly=False, hidden=False):
         """A file with the given bytes; read-only and hidden are set through
@@ -223,6 +235,7 @@ class Machine:
             content = content.encode("latin-1")
         with open(path, "wb") as handle:
             handle.write(content)
+        self.files.append(windows_path)
         bits = (0x1 if readonly else 0) | (0x2 if hidden else 0)
         if bits:
             self.attribute_commands += ["attributes", windows_path, "%x" % bits]
@@ -322,23 +335,34 @@ class Machine:
         self.is_set_up = True
 
     def _start_companion(self):
-        for path in (self.companion_log, self.companion_log + ".stop"):
-            if os.path.exists(path):
-                os.unlink(path)
-        process = subprocess.Popen(
-            ["wine", os.path.join(self.helpers, "companion.exe"), to_wine_unix_path(self.companion_log),
-             self.companion_mode], env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 60
-        while time.time() < deadline:
-            if os.path.exists(self.companion_log):
-                with open(self.companion_log) as handle:
-                    if "ready" in handle.read():
+        """Start the companion and wait until its window is up. The first
+        window of a fresh machine waits for Wine's desktop process, which
+        under load can time out once: then the companion is started again."""
+        failures = []
+        for attempt in range(3):
+            for path in (self.companion_log, self.companion_log + ".stop"):
+                if os.path.exists(path):
+                    os.unlink(path)
+            process = subprocess.Popen(
+                ["wine", os.path.join(self.helpers, "companion.exe"), to_wine_unix_path(self.companion_log),
+                 self.companion_mode], env=self.env(), stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.time() + 60
+            log = ""
+            while time.time() < deadline:
+                if os.path.exists(self.companion_log):
+                    with open(self.companion_log) as handle:
+                        log = handle.read()
+                    if "ready" in log:
+                        if attempt:
+                            self.log.append("companion up at attempt %d after: %s" % (attempt + 1, failures))
                         return process
-            if process.poll() is not None:
-                break
-            time.sleep(0.05)
-        process.kill()
-        raise HarnessError("the companion window did not come up")
+                if process.poll() is not None:
+                    break
+                time.sleep(0.05)
+            process.kill()
+            failures.append(log.strip() or "no output")
+        raise HarnessError("the companion window did not come up: %s" % "; ".join(failures))
 
     def _stop_companion(self, process):
         open(self.companion_log + ".stop", "w").close()

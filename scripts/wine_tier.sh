@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The end-to-end tier: the shipped Uninstall.exe on Wine machines.
+#
+#   scripts/wine_tier.sh [--exe PATH] [runner options]
+#
+# Without --exe it builds build-win/Uninstall.exe from this tree first.
+# Runner options: -k TEXT (only scenarios whose name contains TEXT),
+# --jobs N (default 2), --keep (keep passing machines), --pending STEPS.
+# WINE_TIER_PENDING names the program's steps that have not landed yet
+# (files, devices): their removals are allowed but not required. Set it to
+# an empty string once both have landed.
+# Machines, helper programs and the pristine prefix go to build-wine/.
+# Ends with the line "N passed, M failed"; exits non-zero on any failure.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=../tests/wine/install_deps.sh
+. "$root/tests/wine/install_deps.sh"
+ensure_wine_tools
+
+exe=""
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --exe) exe="$2"; shift 2 ;;
+        *) args+=("$1"); shift ;;
+    esac
+done
+if [ -z "$exe" ]; then
+    build_uninstall_exe "$root"
+    exe="$root/build-win/Uninstall.exe"
+fi
+
+pending="${WINE_TIER_PENDING-files,devices}"
+exec python3 "$root/tests/wine/run_tier.py" --exe "$exe" --work "$root/build-wine" \
+    --pending "$pending" "${args[@]}"

@@ -1,0 +1,44 @@
+# Sourced by the scripts that build Uninstall.exe or run it under Wine:
+# installs from Debian's packages whatever of the toolchain is missing.
+# Usage: ensure_wine_tools [--no-wine]
+
+ensure_wine_tools() {
+    local need_wine=1
+    [ "${1:-}" = "--no-wine" ] && need_wine=0
+    local packages=()
+    command -v cmake >/dev/null || packages+=(cmake)
+    command -v make >/dev/null || packages+=(make)
+    command -v x86_64-w64-mingw32-g++ >/dev/null || packages+=(g++-mingw-w64-x86-64)
+    command -v x86_64-w64-mingw32-objdump >/dev/null || packages+=(binutils-mingw-w64-x86-64)
+    command -v python3 >/dev/null || packages+=(python3)
+    command -v sha256sum >/dev/null || packages+=(coreutils)
+    command -v git >/dev/null || packages+=(git)
+    if [ "$need_wine" = 1 ]; then
+        # wine gives the wine command, wine64 the 64-bit loader behind it.
+        { command -v wine >/dev/null && [ -x /usr/lib/wine/wine64 ]; } || packages+=(wine wine64)
+        command -v wineserver >/dev/null || [ -x /usr/lib/wine/wineserver ] || packages+=(wine64)
+        command -v Xvfb >/dev/null || packages+=(xvfb)
+    fi
+    if [ "${#packages[@]}" -gt 0 ]; then
+        echo "installing: ${packages[*]}" >&2
+        if [ "$(id -u)" != 0 ]; then
+            echo "missing tools and not root: install ${packages[*]}" >&2
+            return 1
+        fi
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq >&2
+        apt-get install -y -qq "${packages[@]}" >&2
+    fi
+    # Debian keeps wineserver out of PATH.
+    if ! command -v wineserver >/dev/null && [ -x /usr/lib/wine/wineserver ]; then
+        export PATH="$PATH:/usr/lib/wine"
+    fi
+}
+
+# Build build-win/Uninstall.exe (or the folder given) from the source tree.
+build_uninstall_exe() {
+    local root="$1" build="${2:-$1/build-win}"
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" --target Uninstall -j 2 >/dev/null
+}
