@@ -9,7 +9,8 @@
 # compares the two exes byte for byte.
 # Goals: at most 48 KiB; a console program; Terminal-Services-aware,
 # dynamic base, high-entropy VA and NX; only system DLLs imported; a
-# reproducible build. Exits 1 when a goal is not met.
+# reproducible build. Ends with "exe-figures: N passed, M failed" over these
+# goals and exits 1 when one is not met.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=../tests/wine/install_deps.sh
@@ -34,8 +35,12 @@ MAX_BYTES=$((48 * 1024))
 # DLLs that every 64-bit Windows carries in System32.
 SYSTEM_DLLS="advapi32.dll kernel32.dll msvcrt.dll ntdll.dll setupapi.dll user32.dll"
 
-unmet=0
-verdict() { if [ "$1" = 0 ]; then echo "ok"; else echo "NOT MET"; unmet=1; fi; }
+# verdict runs in command substitutions: the goals are counted in a file.
+tally=$(mktemp)
+# Prints ok or NOT MET for a goal whose test gave status $1, and counts it.
+verdict() {
+    if [ "$1" = 0 ]; then echo "ok"; echo ok >>"$tally"; else echo "NOT MET"; echo no >>"$tally"; fi
+}
 
 headers="$(x86_64-w64-mingw32-objdump -p "$exe")"
 size=$(stat -c %s "$exe")
@@ -70,7 +75,7 @@ printf '  %-22s %s\n' "SHA-256" "$sha"
 if [ "$repro" = 1 ]; then
     commit=$(git -C "$root" rev-parse HEAD)
     scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
+    trap 'rm -rf "$scratch" "$tally"' EXIT
     # Different folder names and depths: a build path that leaks into the
     # exe shows up as a difference.
     first="$scratch/a"
@@ -89,4 +94,8 @@ if [ "$repro" = 1 ]; then
         cmp -l "$first/out/Uninstall.exe" "$second/out/Uninstall.exe" | head -20 >&2 || true
     fi
 fi
-exit "$unmet"
+met=$(grep -c '^ok' "$tally" || true)
+unmet=$(grep -c '^no' "$tally" || true)
+rm -f "$tally"
+echo "exe-figures: $met passed, $unmet failed"
+[ "$unmet" = 0 ]

@@ -2,7 +2,7 @@
 before and after it. Everything not named as gone must be as it was: no
 registry entry, file or device may disappear, appear or change otherwise."""
 
-from .machine import DEVICE_ENUM_KEY
+from .machine import DEVICE_ENUM_KEY, PROGRAM_TIMEOUT_S
 
 MAINTENANCE_PROGRAM = ("C:\\Program Files\\InstallShield Installation Information\\"
                        "{6D1A4C27-8E5B-4B90-9F13-2C7A05E4B8D6}\\setup.exe")
@@ -99,10 +99,13 @@ def _compare(kind, before, after, expected_gone, allowed_gone=()):
     return problems
 
 
-def check_run(run, expect):
-    """Every way in which the run differs from expect, as lines of text."""
+def check_run(run, expect, labels=None):
+    """Every way in which the run differs from expect, as lines of text.
+    labels: {instance ID: label} of the machine's devices, for messages."""
     problems = []
-    if run.exit_code != 0:
+    if run.timed_out:
+        problems.append("the program did not end within %d s" % PROGRAM_TIMEOUT_S)
+    elif run.exit_code != 0:
         problems.append("exit code %s, expected 0" % run.exit_code)
     if run.stdout:
         problems.append("printed to stdout: %r" % run.stdout[:400])
@@ -111,15 +114,18 @@ def check_run(run, expect):
 
     gone_instances = [d.instance for d in expect.devices_gone]
     maybe_instances = [d.instance for d in expect.maybe_devices_gone]
-    device_keys = [DEVICE_ENUM_KEY + instance for instance in gone_instances + maybe_instances]
+    devices_gone = sorted(set(run.devices_before) - set(run.devices_after))
+    # A device's registry keys go with it; a device that should have stayed
+    # is reported once, as a device, below.
+    device_keys = [DEVICE_ENUM_KEY + instance for instance in set(gone_instances + maybe_instances + devices_gone)]
     problems += _compare("registry", run.registry_before, run.registry_after,
                          expect.registry_gone, device_keys + expect.maybe_registry_gone)
     problems += _compare("files", run.files_before, run.files_after, expect.files_gone,
                          expect.maybe_files_gone)
 
-    devices_gone = sorted(set(run.devices_before) - set(run.devices_after))
     devices_new = sorted(set(run.devices_after) - set(run.devices_before))
-    labels = {d.instance: d.label for d in expect.devices_gone + expect.maybe_devices_gone}
+    labels = dict(labels or {})
+    labels.update({d.instance: d.label for d in expect.devices_gone + expect.maybe_devices_gone})
     wrongly_kept = [i for i in gone_instances if i in run.devices_after]
     wrongly_gone = [i for i in devices_gone if i not in gone_instances + maybe_instances]
 

@@ -154,6 +154,7 @@ class Run:
 
     def __init__(self):
         self.exit_code = None
+        self.timed_out = False
         self.stdout = b""
         self.stderr = b""
         self.seconds = 0.0
@@ -399,11 +400,14 @@ class Machine:
         try:
             result = _run(["wine", exe], self.env({"MARKER_LOG": to_wine_unix_path(self.marker_log)}),
                           PROGRAM_TIMEOUT_S, stdin=subprocess.DEVNULL)
+            run.exit_code, run.stdout, run.stderr = result.returncode, result.stdout, result.stderr
+        except HarnessError:
+            # Killed at the time-out: the machine is still compared.
+            run.timed_out = True
         finally:
             run.seconds = time.time() - started
             if companion:
                 run.closes = self._stop_companion(companion)
-        run.exit_code, run.stdout, run.stderr = result.returncode, result.stdout, result.stderr
         run.devices_after = self.list_devices()
         self.wait_for_server()
         run.registry_after, run.files_after = self.snapshot()

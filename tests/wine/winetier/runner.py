@@ -56,7 +56,8 @@ class Trial:
         relaxed = checks.relax(expect, self.pending)
         result = self.machine.run_program(self.exe)
         number = len(self.machine.runs)
-        for problem in checks.check_run(result, relaxed):
+        labels = {d.instance: d.label for d in self.machine.devices}
+        for problem in checks.check_run(result, relaxed, labels):
             self.problems.append(("run %d: " % number if number > 1 else "") + problem)
         for step, (done, total) in checks.pending_progress(result, relaxed).items():
             if done == total:
