@@ -18,7 +18,7 @@ if [ "${1:-}" = "--exe" ]; then
 else
     echo "Building Uninstall.exe ..."
     build_uninstall_exe "$root"
-    exe="$root/build-win/Uninstall.exe"
+    exe="$root/build/windows/Uninstall.exe"
 fi
 cd "$root/tests/wine"
-exec python3 demo.py --exe "$exe" --work "$root/build-demo"
+exec python3 demo.py --exe "$exe" --work "$root/build/wine-demo"

@@ -4,7 +4,7 @@
 #   scripts/exe_figures.sh [--exe PATH] [--no-repro]
 #
 # Prints size, subsystem, DLL characteristics, imported DLLs and SHA-256 of
-# the exe (built from this tree into build-win/ unless --exe is given), then
+# the exe (built from this tree into build/windows/ unless --exe is given), then
 # builds the committed HEAD twice from scratch in two different folders and
 # compares the two exes byte for byte.
 # Goals: at most 48 KiB; a console program; Terminal-Services-aware,
@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
 done
 if [ -z "$exe" ]; then
     build_uninstall_exe "$root"
-    exe="$root/build-win/Uninstall.exe"
+    exe="$root/build/windows/Uninstall.exe"
 fi
 
 MAX_BYTES=$((48 * 1024))

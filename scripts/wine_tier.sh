@@ -3,13 +3,13 @@
 #
 #   scripts/wine_tier.sh [--exe PATH] [runner options]
 #
-# Without --exe it builds build-win/Uninstall.exe from this tree first.
+# Without --exe it builds build/windows/Uninstall.exe from this tree first.
 # Runner options: -k TEXT (only scenarios whose name contains TEXT),
 # --jobs N (default 2), --keep (keep passing machines), --pending STEPS.
 # WINE_TIER_PENDING names steps of the program that have not landed yet
 # (files, devices): their removals are then allowed but not required, and
 # each scenario says how many of them happened. Empty: every step counts.
-# Machines, helper programs and the pristine prefix go to build-wine/.
+# Machines, helper programs and the pristine prefix go to build/wine-tier/.
 # Ends with the line "N passed, M failed"; exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -27,9 +27,9 @@ while [ $# -gt 0 ]; do
 done
 if [ -z "$exe" ]; then
     build_uninstall_exe "$root"
-    exe="$root/build-win/Uninstall.exe"
+    exe="$root/build/windows/Uninstall.exe"
 fi
 
 pending="${WINE_TIER_PENDING-}"
-exec python3 "$root/tests/wine/run_tier.py" --exe "$exe" --work "$root/build-wine" \
+exec python3 "$root/tests/wine/run_tier.py" --exe "$exe" --work "$root/build/wine-tier" \
     --pending "$pending" "${args[@]}"

@@ -35,9 +35,9 @@ ensure_wine_tools() {
     fi
 }
 
-# Build build-win/Uninstall.exe (or the folder given) from the source tree.
+# Build build/windows/Uninstall.exe (or the folder given) from the source tree.
 build_uninstall_exe() {
-    local root="$1" build="${2:-$1/build-win}"
+    local root="$1" build="${2:-$1/build/windows}"
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" --target Uninstall -j 2 >/dev/null
