@@ -30,6 +30,11 @@ if [ -z "$exe" ]; then
     build_uninstall_exe "$root"
     exe="$root/build/windows/Uninstall.exe"
 fi
+if [ ! -f "$exe" ]; then
+    echo "no Uninstall.exe at $exe"
+    echo "exe-figures: 0 passed, 1 failed"
+    exit 1
+fi
 
 MAX_BYTES=$((48 * 1024))
 # DLLs that every 64-bit Windows carries in System32.
@@ -90,6 +95,8 @@ if [ "$repro" = 1 ]; then
     printf '  %-22s two clean builds of %s in different folders: %s: %s\n' "reproducible" \
         "${commit:0:12}" "$([ "$one" = "$two" ] && echo "identical, $one" || echo "differ")" \
         "$(verdict "$([ "$one" = "$two" ]; echo $?)")"
+    # Not a goal: a tree with uncommitted changes builds another exe.
+    printf '  %-22s %s\n' "same as HEAD's build" "$([ "$sha" = "$one" ] && echo yes || echo "no (built from other sources)")"
     if [ "$one" != "$two" ]; then
         cmp -l "$first/out/Uninstall.exe" "$second/out/Uninstall.exe" | head -20 >&2 || true
     fi

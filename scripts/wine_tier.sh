@@ -29,6 +29,11 @@ if [ -z "$exe" ]; then
     build_uninstall_exe "$root"
     exe="$root/build/windows/Uninstall.exe"
 fi
+if [ ! -f "$exe" ]; then
+    echo "no Uninstall.exe at $exe"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
 
 pending="${WINE_TIER_PENDING-}"
 exec python3 "$root/tests/wine/run_tier.py" --exe "$exe" --work "$root/build/wine-tier" \
