@@ -8,6 +8,8 @@
 //   machine_tool device-list CLASS                 every device, present or not,
 //                                                  as "CLASS\tID\tHWIDS" lines
 //   machine_tool attributes PATH HEXBITS           SetFileAttributesA
+//   machine_tool hold LOGFILE PATH...              keep the files open, as a
+//                                                  program using them does
 //
 // Several commands may follow each other on one command line. CLASS is a
 // setup class name ("image") or a braced class GUID. Exit code 0 when every
@@ -156,6 +158,31 @@ static BOOL SetAttributes(const char *path, const char *bits)
     return TRUE;
 }
 
+// Opens every file for reading with read and write sharing but no delete
+// sharing, writes "held" to LOGFILE and keeps them open until LOGFILE.stop
+// appears (or two minutes pass). Ends the command line.
+static BOOL Hold(const char *log, char **paths, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        HANDLE file = CreateFileA(paths[i], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file == INVALID_HANDLE_VALUE) {
+            fprintf(stderr, "machine_tool: cannot hold %s (%lu)\n", paths[i], GetLastError());
+            return FALSE;
+        }
+    }
+    HANDLE signal = CreateFileA(log, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD written = 0;
+    WriteFile(signal, "held\n", 5, &written, NULL);
+    CloseHandle(signal);
+    char stop[MAX_PATH + 8];
+    snprintf(stop, sizeof stop, "%s.stop", log);
+    for (int tick = 0; tick < 1200 && GetFileAttributesA(stop) == INVALID_FILE_ATTRIBUTES; ++tick) {
+        Sleep(100);
+    }
+    return TRUE; // the handles close as the process ends
+}
+
 int main(int argc, char **argv)
 {
     int command = 0;
@@ -167,6 +194,9 @@ int main(int argc, char **argv)
         } else if (strcmp(argv[i], "device-list") == 0 && i + 1 < argc) {
             ok = DeviceList(argv[i + 1]);
             i += 2;
+        } else if (strcmp(argv[i], "hold") == 0 && i + 2 < argc) {
+            ok = Hold(argv[i + 1], argv + i + 2, argc - i - 2);
+            i = argc;
         } else if (strcmp(argv[i], "attributes") == 0 && i + 2 < argc) {
             ok = SetAttributes(argv[i + 1], argv[i + 2]);
             i += 3;

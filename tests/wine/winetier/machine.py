@@ -192,6 +192,7 @@ class Machine:
         self.attribute_commands = []
         self.devices = []
         self.companion_mode = None
+        self.held = []
         self.companion_log = os.path.join(root, "companion.log")
         self.marker_log = os.path.join(root, "markers.log")
         self.is_set_up = False
@@ -261,6 +262,11 @@ class Machine:
         """The companion application's dialog, open while the program runs.
         mode: normal, hang-before, hang-on-close."""
         self.companion_mode = mode
+
+    def hold_open(self, windows_path):
+        """Keep a file open in another process while the program runs, as a
+        program that uses it does: readable, not deletable."""
+        self.held.append(windows_path)
 
     def program(self, windows_path):
         """A marker program at windows_path that records that it ran."""
@@ -365,6 +371,31 @@ class Machine:
             failures.append(log.strip() or "no output")
         raise HarnessError("the companion window did not come up: %s" % "; ".join(failures))
 
+    def _start_holder(self):
+        log = os.path.join(self.root, "holder.log")
+        for path in (log, log + ".stop"):
+            if os.path.exists(path):
+                os.unlink(path)
+        process = subprocess.Popen(
+            ["wine", os.path.join(self.helpers, "machine_tool.exe"), "hold", to_wine_unix_path(log)] + self.held,
+            env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 60
+        while time.time() < deadline and process.poll() is None:
+            if os.path.exists(log):
+                return process, log
+            time.sleep(0.05)
+        process.kill()
+        raise HarnessError("the files to hold open could not be opened: %s" % self.held)
+
+    @staticmethod
+    def _stop_holder(holder):
+        process, log = holder
+        open(log + ".stop", "w").close()
+        try:
+            process.wait(60)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
     def _stop_companion(self, process):
         open(self.companion_log + ".stop", "w").close()
         try:
@@ -396,6 +427,7 @@ class Machine:
         if os.path.exists(self.marker_log):
             os.unlink(self.marker_log)
         companion = self._start_companion() if self.companion_mode else None
+        holder = self._start_holder() if self.held else None
         started = time.time()
         try:
             result = _run(["wine", exe], self.env({"MARKER_LOG": to_wine_unix_path(self.marker_log)}),
@@ -406,6 +438,8 @@ class Machine:
             run.timed_out = True
         finally:
             run.seconds = time.time() - started
+            if holder:
+                self._stop_holder(holder)
             if companion:
                 run.closes = self._stop_companion(companion)
         run.devices_after = self.list_devices()

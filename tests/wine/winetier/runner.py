@@ -49,7 +49,8 @@ class Trial:
         self.problems = []
         self.notes = []
         self.seconds = 0.0
-        self.machine = machine.Machine(pristine, self.root, display, helpers)
+        self.machine_args = (pristine, self.root, display, helpers)
+        self.machine = None
 
     def run(self, expect):
         """Run the program once and check the machine against expect."""
@@ -71,16 +72,18 @@ class Trial:
 def run_trial(trial):
     started = time.time()
     try:
+        trial.machine = machine.Machine(*trial.machine_args)
         trial.function(trial)
     except machine.HarnessError as error:
         trial.problems.append("harness: %s" % error)
     except Exception:  # a broken scenario is reported, not fatal to the tier
         trial.problems.append("harness: " + traceback.format_exc())
     finally:
-        try:
-            machine._run(["wineserver", "-k"], trial.machine.env(), 30)
-        except machine.HarnessError:
-            pass
+        if trial.machine:
+            try:
+                machine._run(["wineserver", "-k"], trial.machine.env(), 30)
+            except machine.HarnessError:
+                pass
     trial.seconds = time.time() - started
     return trial
 
@@ -104,19 +107,34 @@ def main(argv=None):
     work = os.path.abspath(args.work)
     exe = os.path.abspath(args.exe)
     helpers = os.path.join(work, "helpers")
-    build_helpers(helpers)
+    try:
+        build_helpers(helpers)
+    except subprocess.CalledProcessError as error:
+        print("harness: building the helper programs failed: %s" % error)
+        print("0 passed, 1 failed")
+        return 1
     selected = [(n, f) for n, f in scenarios.SCENARIOS if args.filter in n or args.filter in f.__name__]
     if os.path.exists(os.path.join(work, "scenarios")):
         shutil.rmtree(os.path.join(work, "scenarios"))
 
     tier_started = time.time()
-    display = machine.Display()
     lock = threading.Lock()
     passed = failed = 0
     try:
+        display = machine.Display()
+    except (OSError, machine.HarnessError) as error:
+        print("harness: no display: %s" % error)
+        print("0 passed, 1 failed")
+        return 1
+    try:
         pristine = os.path.join(work, "pristine")
         boot_started = time.time()
-        machine.make_pristine(pristine, display.name)
+        try:
+            machine.make_pristine(pristine, display.name)
+        except machine.HarnessError as error:
+            print("harness: %s" % error)
+            failed += 1
+            selected = []
         print("wine tier: %s, pristine prefix in %.1f s, display %s%s"
               % (exe, time.time() - boot_started, display.name,
                  ", pending steps: " + ", ".join(sorted(pending)) if pending else ""), flush=True)

@@ -73,12 +73,12 @@ def neighbour_entries(m):
     m.value(RUN, "OtherTray", "C:\\Program Files\\Other\\tray.exe")
 
 
-def package_files(m, number=7, text=None, line_end="\r\n"):
+def package_files(m, number=7, text=None, line_end="\r\n", readonly=False):
     """The package INF as oem<number>.inf with its PNF; returns their paths."""
     content = read_fixture("ondrevix.inf") if text is None else inf(text, line_end)
     name = "%s\\oem%d" % (INF_DIR, number)
-    m.file(name + ".inf", content)
-    m.file(name + ".pnf", b"PNF\x01\x03" + b"\x00" * 60)
+    m.file(name + ".inf", content, readonly=readonly)
+    m.file(name + ".pnf", b"PNF\x01\x03" + b"\x00" * 60, readonly=readonly)
     return [name + ".inf", name + ".pnf"]
 
 
@@ -243,7 +243,8 @@ def two_package_infs(t):
     # The first copy decides the hardware IDs; its lines end in line feeds alone.
     first = package_files(m, 2, small_package_inf("USB\\VID_1E7A&PID_0C21", ["velmcam.sys", "velmui.dll"]),
                           line_end="\n")
-    second = package_files(m, 9, small_package_inf("USB\\VID_1E7A&PID_0C99", ["velmcam.sys", "velmnew.sys"]))
+    second = package_files(m, 9, small_package_inf("USB\\VID_1E7A&PID_0C99", ["velmcam.sys", "velmnew.sys"]),
+                           readonly=True)
     # A third copy: one clean-up deletes at most two, so it stays with its file.
     package_files(m, 15, small_package_inf("USB\\VID_1E7A&PID_0C21", ["velmthird.sys"]))
     files = [m.driver_file("velmcam.sys"), m.driver_file("velmui.dll"), m.wow64_file("velmui.dll"),
@@ -252,6 +253,18 @@ def two_package_infs(t):
     devices = [m.device("camera of the first copy", "USB\\VID_1E7A&PID_0C21")]
     m.device("camera only the second copy names", "USB\\VID_1E7A&PID_0C99")
     t.run(Expect(registry_gone=registry, files_gone=first + second + files, devices_gone=devices))
+
+
+@scenario("package INF and a driver file in use: they stay, everything else goes")
+def package_inf_in_use(t):
+    m = t.machine
+    expect = installed_package(m, companion=None)
+    # Held open without delete sharing: readable, so the INF is still found
+    # and read by both passes, but neither it nor the held file is deleted.
+    for held in (INF_DIR + "\\oem7.inf", DRIVERS + "\\velmui.dll"):
+        m.hold_open(held)
+        expect.files_gone.remove(held)
+    t.run(expect)
 
 
 @scenario("companion hangs on the close request: one request, the run completes")
