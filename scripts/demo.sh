@@ -8,9 +8,9 @@
 #   scripts/demo.sh [--exe PATH]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# shellcheck source=../tests/wine/install_deps.sh
+# shellcheck source=tests/wine/install_deps.sh source-path=SCRIPTDIR/..
 . "$root/tests/wine/install_deps.sh"
-ensure_wine_tools
+ensure_wine_tools wine
 
 exe=""
 if [ "${1:-}" = "--exe" ]; then

@@ -13,9 +13,9 @@
 # goals and exits 1 when one is not met.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# shellcheck source=../tests/wine/install_deps.sh
+# shellcheck source=tests/wine/install_deps.sh source-path=SCRIPTDIR/..
 . "$root/tests/wine/install_deps.sh"
-ensure_wine_tools --no-wine
+ensure_wine_tools build
 
 exe=""
 repro=1

@@ -13,9 +13,9 @@
 # Ends with the line "N passed, M failed"; exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# shellcheck source=../tests/wine/install_deps.sh
+# shellcheck source=tests/wine/install_deps.sh source-path=SCRIPTDIR/..
 . "$root/tests/wine/install_deps.sh"
-ensure_wine_tools
+ensure_wine_tools wine
 
 exe=""
 args=()

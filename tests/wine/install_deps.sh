@@ -1,10 +1,11 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build Uninstall.exe or run it under Wine:
 # installs from Debian's packages whatever of the toolchain is missing.
-# Usage: ensure_wine_tools [--no-wine]
+# Usage: ensure_wine_tools wine|build   (build: the toolchain without Wine)
 
 ensure_wine_tools() {
     local need_wine=1
-    [ "${1:-}" = "--no-wine" ] && need_wine=0
+    [ "$1" = "build" ] && need_wine=0
     local packages=()
     command -v cmake >/dev/null || packages+=(cmake)
     command -v make >/dev/null || packages+=(make)

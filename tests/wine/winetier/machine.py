@@ -58,7 +58,7 @@ class HarnessError(Exception):
     but the scenario cannot pass."""
 
 
-def _run(args, env, timeout, **kwargs):
+def run_command(args, env, timeout, **kwargs):
     """Run a command and return it with its stdout and stderr. The output
     goes through temporary files, not pipes: a wineserver or Wine system
     process started by the command inherits them, and a pipe would keep the
@@ -112,8 +112,8 @@ def make_pristine(path, display):
         shutil.rmtree(path)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     env = wine_env(path, display)
-    result = _run(["wineboot", "-i"], env, 300)
-    _run(["wineserver", "-w"], env, 120)
+    result = run_command(["wineboot", "-i"], env, 300)
+    run_command(["wineserver", "-w"], env, 120)
     if result.returncode != 0 or not os.path.exists(os.path.join(path, "system.reg")):
         raise HarnessError("wineboot failed: %s" % result.stderr.decode(errors="replace")[-2000:])
 
@@ -286,7 +286,7 @@ class Machine:
         self.first_command = False
         for attempt in range(attempts):
             started = time.time()
-            result = _run(["wine"] + args, self.env(extra_env), timeout)
+            result = run_command(["wine"] + args, self.env(extra_env), timeout)
             self.log.append("%.1f s: wine %s -> %d" % (time.time() - started, " ".join(args), result.returncode))
             if result.returncode == 0 or attempt + 1 == attempts:
                 return result
@@ -298,10 +298,10 @@ class Machine:
         has written the registry to disk."""
         started = time.time()
         try:
-            _run(["wineserver", "-w"], self.env(), timeout)
+            run_command(["wineserver", "-w"], self.env(), timeout)
             self.log.append("%.1f s: wineserver -w" % (time.time() - started))
         except HarnessError:
-            _run(["wineserver", "-k"], self.env(), 30)
+            run_command(["wineserver", "-k"], self.env(), 30)
             raise
 
     def tool(self, args):
@@ -430,7 +430,7 @@ class Machine:
         holder = self._start_holder() if self.held else None
         started = time.time()
         try:
-            result = _run(["wine", exe], self.env({"MARKER_LOG": to_wine_unix_path(self.marker_log)}),
+            result = run_command(["wine", exe], self.env({"MARKER_LOG": to_wine_unix_path(self.marker_log)}),
                           PROGRAM_TIMEOUT_S, stdin=subprocess.DEVNULL)
             run.exit_code, run.stdout, run.stderr = result.returncode, result.stdout, result.stderr
         except HarnessError:

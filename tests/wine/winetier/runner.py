@@ -81,7 +81,7 @@ def run_trial(trial):
     finally:
         if trial.machine:
             try:
-                machine._run(["wineserver", "-k"], trial.machine.env(), 30)
+                machine.run_command(["wineserver", "-k"], trial.machine.env(), 30)
             except machine.HarnessError:
                 pass
     trial.seconds = time.time() - started

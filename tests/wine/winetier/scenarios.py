@@ -3,7 +3,8 @@ runs the real Uninstall.exe and says what must be gone afterwards; anything
 else on the machine must be as it was (checks.py).
 
 Fixture INFs are written here as text with "\\n" line ends; inf() gives them
-the carriage-return line ends Windows INFs have unless told otherwise."""
+the carriage-return and line-feed ends Windows INFs have unless told
+otherwise."""
 
 import os
 
@@ -16,12 +17,9 @@ UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 RUN = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
 UNINSTALL_ENTRY = UNINSTALL + "\\" + PRODUCT_CODE
 RUN_VALUE = RUN + "\\Halvoren"
-# Where the registry view of 32-bit programs keeps the same keys.
-WOW64_NODE = "HKLM\\SOFTWARE\\Wow6432Node"
 
 INF_DIR = "C:\\windows\\inf"
 DRIVERS = "C:\\windows\\system32\\drivers"
-SYSWOW64 = "C:\\windows\\syswow64"
 DECOY = "C:\\Program.exe"
 
 FIXTURES = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "fixtures")
@@ -43,11 +41,6 @@ def inf(text, line_end="\r\n"):
 def read_fixture(name):
     with open(os.path.join(FIXTURES, name), "rb") as handle:
         return handle.read()
-
-
-def wow32(path):
-    """The same HKLM\\SOFTWARE path in the 32-bit registry view."""
-    return WOW64_NODE + path[len("HKLM\\SOFTWARE"):]
 
 
 # --------------------------------------------------------------------- builders
@@ -83,8 +76,8 @@ def package_files(m, number=7, text=None, line_end="\r\n", readonly=False):
 
 
 def ondrevix_driver_files(m):
-    """The files ondrevix.inf names, where the package put them, and two it
-    names in ways that must leave them alone. Returns the paths to be deleted."""
+    """The files ondrevix.inf names, where the package put them, and three
+    that must stay. Returns the paths to be deleted."""
     gone = [
         m.driver_file("velmcam.sys", readonly=True),
         m.driver_file("velmsrc.ax", hidden=True),
