@@ -99,7 +99,7 @@ def ondrevix_devices(m):
         m.device("Ondrevix camera", "USB\\VID_1E7A&PID_0C21&REV_0100", "USB\\VID_1E7A&PID_0C21"),
         m.device("Ondrevix HD camera, interface 0", "USB\\VID_1E7A&PID_0C3F&MI_00"),
     ]
-    m.device("another maker's camera", "USB\\VID_046D&PID_0825&REV_0012", "USB\\VID_046D&PID_0825")
+    m.device("another maker's camera", "USB\\VID_5E3F&PID_0825&REV_0012", "USB\\VID_5E3F&PID_0825")
     m.device("Ondrevix camera in the camera class", "USB\\VID_1E7A&PID_0C21", device_class=CAMERA_CLASS)
     return gone
 
@@ -130,7 +130,7 @@ DriverVer=01/10/2020,1.0.0.0
 %Other%=Other,NTamd64
 
 [Other.NTamd64]
-%Cam%=Install,USB\\VID_046D&PID_0825
+%Cam%=Install,USB\\VID_5E3F&PID_0825
 
 [SourceDisksFiles]
 othercam.sys=1
@@ -335,7 +335,7 @@ def hardware_ids_and_devices(t):
         m.device("ID of 63 characters", ID_63),
     ]
     m.device("match only in the second ID", "USB\\VID_AAAA&PID_0001", "USB\\VID_1E7A&PID_0C21")
-    m.device("another maker", "USB\\VID_046D&PID_0825")
+    m.device("another maker", "USB\\VID_5E3F&PID_0825")
     m.device("compatible ID of the INF", "USB\\VID_1E7A&PID_0C51")
     m.device("ID beside an empty field", "USB\\VID_1E7A&PID_0C40")
     m.device("ID of the x86 models only", "USB\\VID_1E7A&PID_0C70")
