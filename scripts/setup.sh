@@ -3,7 +3,7 @@
 # what is missing. Sourced by the project's scripts; safe to run again.
 set -euo pipefail
 
-UNINSTALL_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev mingw-w64 wine64 xvfb xauth clang clang-tidy libclang-rt-14-dev
+UNINSTALL_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev mingw-w64 wine wine64 xvfb xauth clang clang-tidy libclang-rt-14-dev
                     binutils-mingw-w64-x86-64 python3)
 
 missing=()
