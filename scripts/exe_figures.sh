@@ -26,12 +26,7 @@ while [ $# -gt 0 ]; do
         *) echo "usage: $0 [--exe PATH] [--no-repro]" >&2; exit 2 ;;
     esac
 done
-if [ -z "$exe" ]; then
-    build_uninstall_exe "$root"
-    exe="$root/build/windows/Uninstall.exe"
-fi
-if [ ! -f "$exe" ]; then
-    echo "no Uninstall.exe at $exe"
+if ! exe=$(resolve_uninstall_exe "$root" "$exe"); then
     echo "exe-figures: 0 passed, 1 failed"
     exit 1
 fi

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need from Debian's packages, only
-# what is missing. Sourced by the project's scripts; safe to run again.
+# Installs from Debian's packages, only what is missing: the packages named
+# on the command line, or else everything the build and the tests need.
+# Safe to run again.
 set -euo pipefail
 
 UNINSTALL_PACKAGES=(cmake make g++ libgtest-dev libgmock-dev mingw-w64 wine wine64 xvfb xauth clang clang-tidy libclang-rt-14-dev
                     binutils-mingw-w64-x86-64 python3)
+
+[ $# -gt 0 ] && UNINSTALL_PACKAGES=("$@")
 
 missing=()
 for package in "${UNINSTALL_PACKAGES[@]}"; do

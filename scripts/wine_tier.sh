@@ -25,12 +25,7 @@ while [ $# -gt 0 ]; do
         *) args+=("$1"); shift ;;
     esac
 done
-if [ -z "$exe" ]; then
-    build_uninstall_exe "$root"
-    exe="$root/build/windows/Uninstall.exe"
-fi
-if [ ! -f "$exe" ]; then
-    echo "no Uninstall.exe at $exe"
+if ! exe=$(resolve_uninstall_exe "$root" "$exe"); then
     echo "0 passed, 1 failed"
     exit 1
 fi

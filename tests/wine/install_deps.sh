@@ -21,14 +21,7 @@ ensure_wine_tools() {
         command -v Xvfb >/dev/null || packages+=(xvfb)
     fi
     if [ "${#packages[@]}" -gt 0 ]; then
-        echo "installing: ${packages[*]}" >&2
-        if [ "$(id -u)" != 0 ]; then
-            echo "missing tools and not root: install ${packages[*]}" >&2
-            return 1
-        fi
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq >&2
-        apt-get install -y -qq "${packages[@]}" >&2
+        bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh" "${packages[@]}" >&2 || return 1
     fi
     # Debian keeps wineserver out of PATH.
     if ! command -v wineserver >/dev/null && [ -x /usr/lib/wine/wineserver ]; then
@@ -42,4 +35,19 @@ build_uninstall_exe() {
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" --target Uninstall -j 2 >/dev/null
+}
+
+# Prints the exe to use: the one given, or else build/windows/Uninstall.exe
+# built from the source tree. Fails when there is no such file.
+resolve_uninstall_exe() {
+    local root="$1" exe="${2:-}"
+    if [ -z "$exe" ]; then
+        build_uninstall_exe "$root" >&2
+        exe="$root/build/windows/Uninstall.exe"
+    fi
+    if [ ! -f "$exe" ]; then
+        echo "no Uninstall.exe at $exe" >&2
+        return 1
+    fi
+    echo "$exe"
 }

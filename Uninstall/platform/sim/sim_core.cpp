@@ -172,10 +172,10 @@ BOOL ReturnBool(const char *name, const std::string &args, DWORD error)
 {
     if (error != 0) {
         SetError(error);
-        Record(name, args, "0");
+        Record(name, args, "FALSE");
         return FALSE;
     }
-    Record(name, args, "1");
+    Record(name, args, "TRUE");
     return TRUE;
 }
 

@@ -178,13 +178,6 @@ std::string BoolText(BOOL result)
 }
 
 // Fails the call with error: sets the last error and records it.
-BOOL Fail(const char *name, const std::string &args, DWORD error)
-{
-    SetError(error);
-    Record(name, args, "FALSE");
-    return FALSE;
-}
-
 GUID ParseGuid(const std::string &text)
 {
     GUID guid{};
@@ -366,7 +359,7 @@ BOOL WINAPI SetupDiClassGuidsFromNameA(PCSTR ClassName, LPGUID ClassGuidList, DW
         return FALSE;
     }
     if (fault != 0) {
-        return Fail(NAME, args, fault);
+        return ReturnBool(NAME, args, fault);
     }
     std::vector<GUID> guids;
     for (const SetupClass &setupClass : State().classes) {
@@ -442,13 +435,13 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP
         return FALSE;
     }
     if (fault != 0) {
-        return Fail(NAME, args, fault);
+        return ReturnBool(NAME, args, fault);
     }
     if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        return Fail(NAME, args, ERROR_INVALID_USER_BUFFER);
+        return ReturnBool(NAME, args, ERROR_INVALID_USER_BUFFER);
     }
     if (MemberIndex >= set->members.size()) {
-        return Fail(NAME, args, ERROR_NO_MORE_ITEMS);
+        return ReturnBool(NAME, args, ERROR_NO_MORE_ITEMS);
     }
     const Member &member = set->members[MemberIndex];
     DeviceInfoData->ClassGuid = member.classGuid;
@@ -474,17 +467,17 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
         return FALSE;
     }
     if (fault != 0) {
-        return Fail(NAME, args, fault);
+        return ReturnBool(NAME, args, fault);
     }
     if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        return Fail(NAME, args, ERROR_INVALID_PARAMETER);
+        return ReturnBool(NAME, args, ERROR_INVALID_PARAMETER);
     }
     const StoredDevice *stored = member->devInst != 0 ? FindDevice(member->devInst) : nullptr;
     if (stored == nullptr) {
-        return Fail(NAME, args, ERROR_NO_SUCH_DEVINST_VALUE);
+        return ReturnBool(NAME, args, ERROR_NO_SUCH_DEVINST_VALUE);
     }
     if (stored->device.hardwareIds.empty()) {
-        return Fail(NAME, args, ERROR_INVALID_DATA);
+        return ReturnBool(NAME, args, ERROR_INVALID_DATA);
     }
     std::string multiString;
     for (const std::string &id : stored->device.hardwareIds) {
@@ -523,10 +516,10 @@ BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO Devi
         return FALSE;
     }
     if (fault != 0) {
-        return Fail(NAME, args, fault);
+        return ReturnBool(NAME, args, fault);
     }
     if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        return Fail(NAME, args, ERROR_INVALID_PARAMETER);
+        return ReturnBool(NAME, args, ERROR_INVALID_PARAMETER);
     }
     std::vector<StoredDevice> &devices = State().devices;
     auto stored = devices.end();
@@ -536,11 +529,11 @@ BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO Devi
         }
     }
     if (stored == devices.end()) {
-        return Fail(NAME, args, ERROR_NO_SUCH_DEVINST_VALUE);
+        return ReturnBool(NAME, args, ERROR_NO_SUCH_DEVINST_VALUE);
     }
     auto veto = State().vetoes.find(Lower(stored->device.instanceId));
     if (veto != State().vetoes.end()) {
-        return Fail(NAME, args, veto->second.second);
+        return ReturnBool(NAME, args, veto->second.second);
     }
     devices.erase(stored);
     member->devInst = 0;
@@ -563,7 +556,7 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
     // leaks is whether the caller released what it obtained.
     State().sets.erase(reinterpret_cast<uintptr_t>(DeviceInfoSet));
     if (fault != 0) {
-        return Fail(NAME, args, fault);
+        return ReturnBool(NAME, args, fault);
     }
     Record(NAME, args, BoolText(TRUE));
     return TRUE;

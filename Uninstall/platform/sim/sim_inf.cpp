@@ -199,16 +199,12 @@ BOOL WINAPI SetupFindFirstLineA(HINF InfHandle, PCSTR Section, PCSTR Key, PINFCO
         return FALSE;
     }
     if (fault != 0) {
-        SetError(fault);
-        Record(NAME, args, "FALSE");
-        return FALSE;
+        return ReturnBool(NAME, args, fault);
     }
     const std::vector<InfSection> &sections = open->second.text.sections;
     const InfSection *section = FindInfSection(open->second.text, Section);
     if (section == nullptr || section->lines.empty()) {
-        SetError(INF_ERROR_LINE_NOT_FOUND);
-        Record(NAME, args, "FALSE");
-        return FALSE;
+        return ReturnBool(NAME, args, INF_ERROR_LINE_NOT_FOUND);
     }
     Context->Inf = InfHandle;
     Context->CurrentInf = InfHandle;
@@ -229,15 +225,11 @@ BOOL WINAPI SetupFindNextLine(PINFCONTEXT ContextIn, PINFCONTEXT ContextOut)
         return FALSE;
     }
     if (fault != 0) {
-        SetError(fault);
-        Record(NAME, args, "FALSE");
-        return FALSE;
+        return ReturnBool(NAME, args, fault);
     }
     const InfSection &section = inf->text.sections[ContextIn->Section];
     if (ContextIn->Line + 1 >= section.lines.size()) {
-        SetError(INF_ERROR_LINE_NOT_FOUND);
-        Record(NAME, args, "FALSE");
-        return FALSE;
+        return ReturnBool(NAME, args, INF_ERROR_LINE_NOT_FOUND);
     }
     INFCONTEXT next = *ContextIn;
     next.Line += 1;
@@ -260,9 +252,7 @@ BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT Context, DWORD FieldIndex, PSTR Ret
         return FALSE;
     }
     if (fault != 0) {
-        SetError(fault);
-        Record(NAME, args, "FALSE");
-        return FALSE;
+        return ReturnBool(NAME, args, fault);
     }
     const std::u16string *field = nullptr;
     if (FieldIndex == 0) {
